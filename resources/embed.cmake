@@ -1,0 +1,20 @@
+# Writes a C++ source that builds the given files into the executable and
+# registers each under its resource name at start-up.
+# Usage: cmake -DOUTPUT=file.cpp -DRESOURCES="NAME=path;NAME=path" -P embed.cmake
+set(source "#include \"toolkit/Resources.h\"\n\nnamespace {\n")
+set(registrations "")
+set(index 0)
+foreach(entry ${RESOURCES})
+    string(REPLACE "=" ";" parts "${entry}")
+    list(GET parts 0 name)
+    list(GET parts 1 path)
+    file(READ "${path}" hex HEX)
+    string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+    string(REGEX REPLACE "((0x..,){32})" "\\1\n" bytes "${bytes}")
+    string(APPEND source "const std::uint8_t Resource${index}[] = {\n${bytes}\n};\n")
+    string(APPEND registrations "        toolkit::RegisterResource(\"${name}\", Resource${index});\n")
+    math(EXPR index "${index} + 1")
+endforeach()
+string(APPEND source "\nstruct Registrar {\n    Registrar()\n    {\n${registrations}    }\n} registrar;\n\n}\n")
+file(WRITE "${OUTPUT}.tmp" "${source}")
+file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)

@@ -1,0 +1,32 @@
+#!/bin/sh
+# Installs every Debian package that building, running and testing whiteout
+# needs. Safe to run again: when everything is present it changes nothing and
+# prints nothing.
+set -eu
+
+PACKAGES="
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  qt6-base-dev libgl-dev libjpeg62-turbo-dev libgtest-dev libbenchmark-dev
+  libfluidsynth-dev fluid-soundfont-gm
+  xvfb xauth x11-utils xdotool imagemagick fonts-ipafont-gothic
+  pulseaudio pulseaudio-utils sox libasound2-plugins
+  devscripts procps python3
+"
+
+missing=""
+for package in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed"; then
+        missing="$missing $package"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "setup-debian: missing packages:$missing (run as root to install them)" >&2
+    exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+# shellcheck disable=SC2086
+apt-get install -y -qq --no-install-recommends $missing >/dev/null
