@@ -25,6 +25,7 @@ public:
         PublishMethod("FormCreate", &TTestForm::FormCreate);
         PublishMethod("Timer1Timer", &TTestForm::Timer1Timer);
         PublishMethod("Image1Click", &TTestForm::Image1Click);
+        Behaviour = BehaviourFromCreation;
     }
 
     toolkit::TImage* Image1 = nullptr;
@@ -36,6 +37,8 @@ public:
 
     // What each handler does besides being recorded: a test sets it.
     std::function<void(const std::string&)> Behaviour;
+    // The behaviour new forms start with, so that OnCreate can have one.
+    static inline std::function<void(const std::string&)> BehaviourFromCreation;
     std::vector<std::string> Calls;
 
 private:
@@ -55,7 +58,11 @@ protected:
         Backend = backend.get();
         toolkit::Application->Initialize(std::move(backend));
     }
-    void TearDown() override { toolkit::Application->Shutdown(); }
+    void TearDown() override
+    {
+        toolkit::Application->Shutdown();
+        TTestForm::BehaviourFromCreation = nullptr;
+    }
 
     // Declares TTestForm with the given text and creates it.
     TTestForm* CreateTestForm(const std::string& declaration)
