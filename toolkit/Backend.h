@@ -76,6 +76,7 @@ public:
     virtual void Disarm() = 0;
 };
 
+// Windows and timers are destroyed before the backend that created them.
 class Backend {
 public:
     virtual ~Backend() = default;
@@ -83,7 +84,8 @@ public:
     // The full path of the running executable, for the application title.
     virtual std::string ExecutablePath() = 0;
     // Labels the task-bar entry (on X11 the WM_CLASS) and sets the icon that
-    // windows without their own show.
+    // windows without their own show. Called before the first window or error
+    // box: X11 backends may read the label only once. The title is UTF-8.
     virtual void SetApplicationIdentity(const std::string& title, const Surface& icon) = 0;
 
     virtual std::unique_ptr<NativeWindow> CreateWindow(const WindowOptions& options, WindowEvents& events) = 0;
@@ -95,11 +97,13 @@ public:
     virtual std::int64_t UtcMsOfDay() = 0;
 
     // Modal: returns when the user has dismissed the box. Timers keep firing
-    // while it is up.
+    // while it is up. Caption and message are UTF-8.
     virtual void ShowErrorBox(const std::string& caption, const std::string& message) = 0;
 
     // Dispatches events until Quit is called.
     virtual void Run() = 0;
+    // Also ends an error box that is up. Called before Run, it makes the next
+    // Run return at once.
     virtual void Quit() = 0;
 };
 

@@ -55,19 +55,33 @@ void Surface::MarkDirty(const Rect& rect)
 
 void Surface::AddDirtyPixel(int x, int y)
 {
-    Rect pixel { x, y, x + 1, y + 1 };
     for (Rect& existing : m_dirty) {
         if (existing.Contains(x, y))
             return;
         // Grow a rectangle only when the pixel extends it without covering
         // anything else: a line of border noise stays a line.
-        Rect grown = existing.United(pixel);
-        if (long(grown.Width()) * grown.Height() == long(existing.Width()) * existing.Height() + 1) {
-            existing = grown;
-            return;
+        if (existing.Height() == 1 && y == existing.Top) {
+            if (x == existing.Right) {
+                ++existing.Right;
+                return;
+            }
+            if (x == existing.Left - 1) {
+                --existing.Left;
+                return;
+            }
+        }
+        if (existing.Width() == 1 && x == existing.Left) {
+            if (y == existing.Bottom) {
+                ++existing.Bottom;
+                return;
+            }
+            if (y == existing.Top - 1) {
+                --existing.Top;
+                return;
+            }
         }
     }
-    MarkDirty(pixel);
+    MarkDirty({ x, y, x + 1, y + 1 });
 }
 
 std::vector<Rect> Surface::TakeDirty()

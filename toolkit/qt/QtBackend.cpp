@@ -157,9 +157,9 @@ void QtBackend::Run()
 
 void QtBackend::Quit()
 {
-    // exit() also ends a modal error box's loop. Outside Run it is only
-    // called for such a box, as it would make every later modal loop before
-    // the next exec() return at once.
+    // exit() ends every running loop, an error box's too. Before Run it is
+    // called only while such a box is up: otherwise it would make the next
+    // modal loop return at once.
     if (m_running || QApplication::activeModalWidget())
         QCoreApplication::exit(0);
     if (!m_running)

@@ -1,0 +1,220 @@
+# shellcheck shell=bash
+# Helpers for the end-to-end tests: a private X server, the program running in
+# a temporary copy of demo/, and ways to look at and act on its windows as a
+# person would. Source it, then call e2e_start "$1".
+#
+# Everything started here is stopped on exit, whatever the outcome.
+
+set -uo pipefail
+
+E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+SOURCE_DIR=$(cd "$E2E_DIR/../.." && pwd)
+TEST_NAME=$(basename "$0" .sh)
+
+E2E_WORK=""
+XVFB_PID=""
+PROGRAM_PID=""
+PROGRAM=""
+# Other processes a script starts with start_helper, stopped on exit too.
+HELPER_PIDS=()
+XVFB_SCREEN=${XVFB_SCREEN:-800x600x24}
+
+fail()
+{
+    echo "FAIL $TEST_NAME: $*" >&2
+    exit 1
+}
+
+pass()
+{
+    echo "ok   $TEST_NAME: $*"
+}
+
+e2e_cleanup()
+{
+    local pid
+    for pid in "${HELPER_PIDS[@]}"; do
+        kill -KILL "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    if [ -n "$PROGRAM_PID" ] && kill -0 "$PROGRAM_PID" 2>/dev/null; then
+        kill -KILL "$PROGRAM_PID" 2>/dev/null
+        wait "$PROGRAM_PID" 2>/dev/null
+    fi
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null
+        wait "$XVFB_PID" 2>/dev/null
+    fi
+    [ -n "$E2E_WORK" ] && rm -rf "$E2E_WORK"
+}
+trap e2e_cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Milliseconds on the wall clock, without starting a process.
+now_ms()
+{
+    local micros=${EPOCHREALTIME/[.,]/}
+    echo $((micros / 1000))
+}
+
+# wait_until SECONDS COMMAND...: polls COMMAND every 20 ms until it succeeds.
+wait_until()
+{
+    local deadline=$(($(now_ms) + $1 * 1000))
+    shift
+    until "$@"; do
+        [ "$(now_ms)" -ge "$deadline" ] && return 1
+        sleep 0.02
+    done
+}
+
+require_tools()
+{
+    local tool
+    for tool in Xvfb xdpyinfo xdotool xprop import convert python3; do
+        command -v "$tool" >/dev/null || fail "$tool is not installed (see scripts/setup-debian.sh)"
+    done
+}
+
+# Starts Xvfb on a display it picks itself, and waits until it answers.
+start_xvfb()
+{
+    local display_file="$E2E_WORK/display"
+    Xvfb -displayfd 3 -screen 0 "$XVFB_SCREEN" -nolisten tcp 3>"$display_file" 2>"$E2E_WORK/xvfb.log" &
+    XVFB_PID=$!
+    wait_until 10 test -s "$display_file" || fail "Xvfb did not start: $(tail -3 "$E2E_WORK/xvfb.log")"
+    DISPLAY=":$(head -1 "$display_file")"
+    export DISPLAY
+    wait_until 10 xdpyinfo >/dev/null 2>&1 || fail "Xvfb on $DISPLAY does not answer"
+}
+
+# e2e_start BINARY: a fresh X server, and a copy of demo/ to run the program in.
+e2e_start()
+{
+    PROGRAM=${1:-}
+    [ -n "$PROGRAM" ] || fail "usage: $0 PATH_TO_WHITEOUT"
+    [ -x "$PROGRAM" ] || fail "$PROGRAM is not an executable"
+    PROGRAM=$(cd "$(dirname "$PROGRAM")" && pwd)/$(basename "$PROGRAM")
+    require_tools
+    E2E_WORK=$(mktemp -d)
+    mkdir "$E2E_WORK/run"
+    cp -R "$SOURCE_DIR/demo/." "$E2E_WORK/run/"
+    start_xvfb
+    # The program must come up on X11 here, whatever the caller's environment says.
+    export QT_QPA_PLATFORM=xcb
+    unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_ENABLE_HIGHDPI_SCALING SESSION_MANAGER
+}
+
+# Starts the program in the copy of demo/; its output goes to files.
+start_program()
+{
+    (cd "$E2E_WORK/run" && exec "$PROGRAM" >"$E2E_WORK/stdout" 2>"$E2E_WORK/stderr" </dev/null) &
+    PROGRAM_PID=$!
+}
+
+# start_helper COMMAND...: another program on the same display.
+start_helper()
+{
+    "$@" >/dev/null 2>&1 </dev/null &
+    HELPER_PIDS+=($!)
+}
+
+program_output()
+{
+    cat "$E2E_WORK/stdout" "$E2E_WORK/stderr"
+}
+
+# Mapped top-level windows of the program, one id a line.
+program_windows()
+{
+    xdotool search --onlyvisible --pid "$PROGRAM_PID" 2>/dev/null
+}
+
+# Waits until the program maps its WIDTHxHEIGHT main window and sets MAIN to
+# it. Any other window of the program before it is an error box: it is
+# dismissed with Return and its id added to BOXES_SEEN.
+BOXES_SEEN=()
+wait_for_main_window()
+{
+    MAIN=""
+    MAIN_SIZE="$1x$2"
+    wait_until 20 main_window_or_exit
+    if [ -z "$MAIN" ]; then
+        reap_program
+        fail "no $MAIN_SIZE window appeared (program: $EXIT_STATUS) $(program_output | head -3)"
+    fi
+}
+
+main_window_or_exit()
+{
+    local window
+    program_ended && return 0
+    for window in $(program_windows); do
+        read_geometry "$window" || continue
+        if [ "${WIDTH}x$HEIGHT" = "$MAIN_SIZE" ]; then
+            MAIN=$window
+            return 0
+        fi
+        [[ " ${BOXES_SEEN[*]} " == *" $window "* ]] || BOXES_SEEN+=("$window")
+        # The box may be gone before the key is released: the window is what counts.
+        xdotool key --window "$window" Return 2>/dev/null
+    done
+    return 1
+}
+
+program_has_window()
+{
+    [ -n "$(program_windows)" ]
+}
+
+# Sets X, Y, WIDTH, HEIGHT of a window's client area on the screen.
+# shellcheck disable=SC2034 # X and Y are for the callers.
+read_geometry()
+{
+    local window=$1 key value
+    X="" Y="" WIDTH="" HEIGHT=""
+    while IFS='=' read -r key value; do
+        case $key in
+        X) X=$value ;;
+        Y) Y=$value ;;
+        WIDTH) WIDTH=$value ;;
+        HEIGHT) HEIGHT=$value ;;
+        esac
+    done < <(xdotool getwindowgeometry --shell "$window" 2>/dev/null)
+    [ -n "$WIDTH" ]
+}
+
+# A window's property as "TYPE HEXBYTES", or "none".
+window_property()
+{
+    python3 "$E2E_DIR/xclient.py" prop "$1" "$2"
+}
+
+# Writes the window's client area as raw 8-bit RGB.
+screenshot()
+{
+    import -window "$1" -depth 8 "rgb:$2" 2>/dev/null || fail "could not take a screenshot of window $1"
+}
+
+# Asks the window to close as a window manager would, then prints how many
+# milliseconds the program took to end ("timeout" after 5 s).
+close_window()
+{
+    python3 "$E2E_DIR/xclient.py" close "$1" "$PROGRAM_PID"
+}
+
+program_ended()
+{
+    ! kill -0 "$PROGRAM_PID" 2>/dev/null || grep -q '^State:.*Z' "/proc/$PROGRAM_PID/status" 2>/dev/null
+}
+
+# Sets EXIT_STATUS to the program's exit status once it has ended, or to
+# "running". Not in a subshell: only this shell can reap the program.
+reap_program()
+{
+    EXIT_STATUS=running
+    program_ended || return 0
+    wait "$PROGRAM_PID"
+    EXIT_STATUS=$?
+    PROGRAM_PID=""
+}
