@@ -73,10 +73,16 @@ Bytes ReadWholeFile(const std::string& path)
     std::error_code error;
     if (std::filesystem::is_directory(nativePath, error))
         throw openError();
-    std::ifstream file(nativePath, std::ios::binary);
+    std::ifstream file(nativePath, std::ios::binary | std::ios::ate);
     if (!file)
         throw openError();
-    Bytes content;
+    // One read of the size the file has now; a file that grows meanwhile is
+    // read on to its end.
+    std::streamoff size = file.tellg();
+    file.seekg(0);
+    Bytes content(size > 0 ? std::size_t(size) : 0);
+    if (!content.empty() && !file.read(reinterpret_cast<char*>(content.data()), size))
+        content.resize(std::size_t(file.gcount()));
     char buffer[64 * 1024];
     while (file.read(buffer, sizeof buffer) || file.gcount() > 0)
         content.insert(content.end(), buffer, buffer + file.gcount());

@@ -132,8 +132,11 @@ program_windows()
 
 # Waits until the program maps its WIDTHxHEIGHT main window and sets MAIN to
 # it. Any other window of the program before it is an error box: it is
-# dismissed with Return and its id added to BOXES_SEEN.
+# dismissed with Return and its id added to BOXES_SEEN. A script that looks at
+# the boxes names a function in ERROR_BOX_HOOK: it is called with each box's id
+# when the box is first seen, before it is dismissed.
 BOXES_SEEN=()
+ERROR_BOX_HOOK=""
 wait_for_main_window()
 {
     MAIN=""
@@ -155,7 +158,10 @@ main_window_or_exit()
             MAIN=$window
             return 0
         fi
-        [[ " ${BOXES_SEEN[*]} " == *" $window "* ]] || BOXES_SEEN+=("$window")
+        if [[ " ${BOXES_SEEN[*]} " != *" $window "* ]]; then
+            BOXES_SEEN+=("$window")
+            [ -z "$ERROR_BOX_HOOK" ] || "$ERROR_BOX_HOOK" "$window"
+        fi
         # The box may be gone before the key is released: the window is what counts.
         xdotool key --window "$window" Return 2>/dev/null
     done

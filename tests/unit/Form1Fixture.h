@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -51,9 +52,11 @@ protected:
     void SetUp() override
     {
         m_previousDirectory = std::filesystem::current_path();
+        // A parameterised test's name holds a "/", which must not nest folders.
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');
         m_folder = std::filesystem::temp_directory_path()
-            / ("whiteout-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-"
-                + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+            / ("whiteout-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" + name);
         std::filesystem::remove_all(m_folder);
         std::filesystem::create_directories(m_folder);
         std::filesystem::current_path(m_folder);
