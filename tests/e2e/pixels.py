@@ -11,6 +11,11 @@
       allowing for a different JPEG decoder's rounding
   pixels.py picture SHOT - WIDTH HEIGHT
       inside the border the shot shows some picture: many colours, not white
+  pixels.py dots BEFORE AFTER WIDTH HEIGHT
+      inside the border, every pixel that changed between the shots turned
+      white, and at least one did
+  pixels.py white SHOT WIDTH HEIGHT
+      inside the border every pixel is white
 
 Prints nothing and exits 0 when the check holds; otherwise prints why, exits 1.
 """
@@ -83,9 +88,31 @@ def picture(shot, reference, width, height):
     return None
 
 
+WHITE = (255, 255, 255)
+
+
+def dots(before, after, width, height):
+    turned = 0
+    for y in range(1, height - 1):
+        for x in range(1, width - 1):
+            if pixel(before, x, y) != pixel(after, x, y):
+                if pixel(after, x, y) != WHITE:
+                    return "(%d,%d) changed to %s, not to white" % (x, y, pixel(after, x, y))
+                turned += 1
+    return None if turned else "no pixel inside the border turned white"
+
+
+def white(shot, width, height):
+    for y in range(1, height - 1):
+        for x in range(1, width - 1):
+            if pixel(shot, x, y) != WHITE:
+                return "(%d,%d) is %s, not white" % (x, y, pixel(shot, x, y))
+    return None
+
+
 def main():
     command, arguments = sys.argv[1] if len(sys.argv) > 1 else "", sys.argv[2:]
-    if (command, len(arguments)) not in (("noise", 3), ("shimmer", 4), ("picture", 4)):
+    if (command, len(arguments)) not in (("noise", 3), ("shimmer", 4), ("picture", 4), ("dots", 4), ("white", 3)):
         sys.exit(__doc__)
     width, height = int(arguments[-2]), int(arguments[-1])
     shot = load(arguments[0], width, height)
@@ -93,6 +120,10 @@ def main():
         problem = noise(shot, width, height)
     elif command == "shimmer":
         problem = shimmer(shot, load(arguments[1], width, height), width, height)
+    elif command == "dots":
+        problem = dots(shot, load(arguments[1], width, height), width, height)
+    elif command == "white":
+        problem = white(shot, width, height) or noise(shot, width, height)
     else:
         reference = None if arguments[1] == "-" else load(arguments[1], width, height)
         problem = picture(shot, reference, width, height)

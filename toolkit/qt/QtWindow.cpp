@@ -7,9 +7,13 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 
@@ -21,6 +25,33 @@ namespace {
 // drops it; a doubled "[*][*]" stands for one literal "[*]".
 const QString ModifiedPlaceholder = QStringLiteral("[*]");
 const QString EscapedPlaceholder = QStringLiteral("[*][*]");
+
+xcb_atom_t InternAtom(xcb_connection_t* connection, const char* name)
+{
+    xcb_intern_atom_reply_t* reply
+        = xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, std::uint16_t(std::strlen(name)), name), nullptr);
+    xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return atom;
+}
+
+// On X11, Qt never sends an empty title: it puts the application's name in
+// its place. An empty title is written to the window's properties here.
+void ClearX11Title(QWidget& widget)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection || !widget.windowHandle() || !widget.windowHandle()->handle())
+        return;
+    static const xcb_atom_t netWmName = InternAtom(connection, "_NET_WM_NAME");
+    static const xcb_atom_t utf8String = InternAtom(connection, "UTF8_STRING");
+    const auto window = xcb_window_t(widget.winId());
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, netWmName, utf8String, 8, 0, nullptr);
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_flush(connection);
+}
 
 Qt::WindowFlags FlagsFor(const WindowOptions& options)
 {
@@ -206,7 +237,12 @@ void QtWindow::SetTitle(const std::string& text)
     // The title is a C string: anything after a NUL is not part of it.
     QString title = QString::fromLatin1(text.c_str());
     title.replace(ModifiedPlaceholder, EscapedPlaceholder);
+    // Qt would send even an unchanged empty title to the window system again.
+    if (title == m_widget->windowTitle())
+        return;
     m_widget->setWindowTitle(title);
+    if (title.isEmpty())
+        ClearX11Title(*m_widget);
 }
 
 std::string QtWindow::Title() const
