@@ -27,38 +27,37 @@ BenchForm* StartForm()
     return form;
 }
 
-void NoisePass(benchmark::State& state)
+// Times one pass of the given drawing, presented as the event loop would.
+template <class Drawing>
+void Measure(benchmark::State& state, Drawing draw)
 {
     BenchForm* form = StartForm();
     for (auto _ : state) {
-        form->DrawBorderNoise();
+        draw(*form);
         form->PresentChanges();
     }
     toolkit::Application->Shutdown();
+}
+
+void NoisePass(benchmark::State& state)
+{
+    Measure(state, [](BenchForm& form) { form.DrawBorderNoise(); });
 }
 BENCHMARK(NoisePass)->Unit(benchmark::kMicrosecond);
 
 void LastDisc(benchmark::State& state)
 {
-    BenchForm* form = StartForm();
-    for (auto _ : state) {
-        form->CircleStep = 35;
-        form->CircleScale = 11;
-        form->DrawCircle(true);
-        form->PresentChanges();
-    }
-    toolkit::Application->Shutdown();
+    Measure(state, [](BenchForm& form) {
+        form.CircleStep = 35;
+        form.CircleScale = 11;
+        form.DrawCircle(true);
+    });
 }
 BENCHMARK(LastDisc)->Unit(benchmark::kMicrosecond);
 
 void Repaint(benchmark::State& state)
 {
-    BenchForm* form = StartForm();
-    for (auto _ : state) {
-        form->Repaint();
-        form->PresentChanges();
-    }
-    toolkit::Application->Shutdown();
+    Measure(state, [](BenchForm& form) { form.Repaint(); });
 }
 BENCHMARK(Repaint)->Unit(benchmark::kMicrosecond);
 

@@ -106,10 +106,22 @@ e2e_start()
 }
 
 # Starts the program in the copy of demo/; its output goes to files.
+# Returns once the program shows its first window (or has ended).
+#
+# An X server may refuse a connection made just as another client
+# disconnects, so nothing here opens and closes connections while the
+# program is connecting: one xdotool waits on a single connection, and the
+# polling around it touches only /proc.
 start_program()
 {
     (cd "$E2E_WORK/run" && exec "$PROGRAM" >"$E2E_WORK/stdout" 2>"$E2E_WORK/stderr" </dev/null) &
     PROGRAM_PID=$!
+    xdotool search --sync --onlyvisible --pid "$PROGRAM_PID" >/dev/null 2>&1 &
+    local watcher=$!
+    first_window_or_exit() { ! kill -0 "$watcher" 2>/dev/null || program_ended; }
+    wait_until 20 first_window_or_exit
+    kill "$watcher" 2>/dev/null
+    wait "$watcher" 2>/dev/null
 }
 
 # start_helper COMMAND...: another program on the same display.
