@@ -12,10 +12,10 @@
 # Sound goes to a private PulseAudio null sink when PulseAudio is installed,
 # and nowhere otherwise.
 duration=${1:-}
-[[ $duration =~ ^[0-9]+$ ]] && [ "$duration" -ge 60 ] || {
+if ! [[ $duration =~ ^[0-9]+$ ]] || [ "$duration" -lt 60 ]; then
     echo "usage: $0 DURATION_SECONDS(>=60) [PATH_TO_WHITEOUT]" >&2
     exit 2
-}
+fi
 # shellcheck source-path=SCRIPTDIR source=../tests/e2e/lib.sh
 source "$(dirname "$0")/../tests/e2e/lib.sh"
 e2e_start "${2:-$SOURCE_DIR/build/release/whiteout}"
@@ -95,8 +95,9 @@ if [ "$duration" -gt $((clicked_s + SEQUENCE_SECONDS + 2)) ]; then
 fi
 milliseconds=$(close_window "$MAIN")
 reap_program
-[ "$milliseconds" != timeout ] && [ "$EXIT_STATUS" = 0 ] ||
+if [ "$milliseconds" = timeout ] || [ "$EXIT_STATUS" != 0 ]; then
     fail "closing at the end: $milliseconds ms, status $EXIT_STATUS"
+fi
 [ -z "$(program_output)" ] || fail "the program printed: $(program_output | head -3)"
 
 # The samples, about thirty of them, then the summary and the verdict.

@@ -168,9 +168,11 @@ bool TForm::SetProperty(const std::string& name, const PropertyValue& value)
         { "fsBold", TFontStyle::Bold }, { "fsItalic", TFontStyle::Italic },
         { "fsUnderline", TFontStyle::Underline }, { "fsStrikeOut", TFontStyle::StrikeOut },
     };
+    // The client surface is allocated at this size: keep it to what a screen
+    // can show.
     auto size = [&](int& field) {
         long long pixels = value.AsInteger();
-        if (pixels < 0 || pixels > 16384)
+        if (pixels < 0 || pixels > 4096)
             throw EReadError("size out of range");
         field = int(pixels);
     };

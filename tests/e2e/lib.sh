@@ -124,6 +124,23 @@ start_program()
     wait "$watcher" 2>/dev/null
 }
 
+# Starts openbox and returns once it manages the screen; fails when it does
+# not. Like start_program, it waits on one connection instead of polling.
+start_window_manager()
+{
+    start_helper openbox --sm-disable
+    local manager=${HELPER_PIDS[-1]}
+    # Every property of the root: the manager's own does not exist yet.
+    xprop -spy -root >"$E2E_WORK/manager" 2>/dev/null &
+    local spy=$!
+    manager_up() { grep -q '^_NET_SUPPORTING_WM_CHECK(WINDOW): window id' "$E2E_WORK/manager"; }
+    manager_up_or_gone() { manager_up || ! kill -0 "$manager" 2>/dev/null; }
+    wait_until 20 manager_up_or_gone
+    kill "$spy" 2>/dev/null
+    wait "$spy" 2>/dev/null
+    manager_up
+}
+
 # start_helper COMMAND...: another program on the same display.
 start_helper()
 {

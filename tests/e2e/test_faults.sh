@@ -104,8 +104,7 @@ ended_cleanly "SIGINT $after ms after the click" "$(signal_and_time INT)"
 
 # Minimised mid-run: the ticks go on, and a close still ends it. Minimising
 # needs a window manager.
-start_helper openbox --sm-disable
-wait_until 10 sh -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" || fail "openbox did not start"
+start_window_manager || fail "openbox did not start"
 start_and_click
 sleep_until_after_click "$PERIOD_MS"
 xdotool windowminimize "$MAIN"
@@ -125,6 +124,7 @@ kill "${HELPER_PIDS[-1]}" 2>/dev/null
 # The picture file swapped, rewritten in place, cut short and removed, over
 # and over while the program starts: it starts on whichever picture it read,
 # or shows one error box and carries on with the built-in picture.
+# shellcheck disable=SC2016 # the inner shell expands them
 start_helper bash -c '
     picture=$1 sketch=$2 dark=$3
     while :; do

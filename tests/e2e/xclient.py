@@ -89,7 +89,8 @@ def process_ended(pid):
         with open("/proc/%d/stat" % pid) as stat:
             # The state follows the parenthesised command name; a zombie has ended.
             return stat.read().rsplit(")", 1)[1].split()[0] == "Z"
-    except FileNotFoundError:
+    except (FileNotFoundError, ProcessLookupError):
+        # Gone, or reaped by the shell between the open and the read.
         return True
 
 
