@@ -34,18 +34,8 @@ picture="$E2E_WORK/run/[]/sketch5421365.jpg"
 [ -f "$picture" ] || cp "$SOURCE_DIR/resources/builtin-sketch.jpg" "$picture"
 
 sound="none"
-if command -v pulseaudio >/dev/null && command -v pactl >/dev/null; then
-    mkdir -p "$E2E_WORK/pulse"
-    start_helper env HOME="$E2E_WORK/pulse" XDG_RUNTIME_DIR="$E2E_WORK/pulse" \
-        pulseaudio --daemonize=no -n --exit-idle-time=-1 --disallow-exit \
-        --load="module-null-sink sink_name=soak" \
-        --load="module-native-protocol-unix socket=$E2E_WORK/pulse/native auth-anonymous=1"
-    export PULSE_SERVER="unix:$E2E_WORK/pulse/native"
-    if wait_until 10 pactl info >/dev/null 2>&1; then
-        sound="null sink"
-    else
-        unset PULSE_SERVER
-    fi
+if command -v pulseaudio >/dev/null && command -v pactl >/dev/null && start_null_sink soak; then
+    sound="null sink"
 fi
 
 start_program

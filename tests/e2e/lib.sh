@@ -141,6 +141,23 @@ start_window_manager()
     manager_up
 }
 
+# start_null_sink NAME: a private PulseAudio server as root whose only sink,
+# NAME, plays to nowhere; clients reach it through PULSE_SERVER. Fails, with
+# PULSE_SERVER unset, when the server does not answer.
+start_null_sink()
+{
+    local pulse_dir="$E2E_WORK/pulse"
+    mkdir -p "$pulse_dir"
+    start_helper env HOME="$pulse_dir" XDG_RUNTIME_DIR="$pulse_dir" \
+        pulseaudio --daemonize=no -n --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
+        --load="module-null-sink sink_name=$1" \
+        --load="module-native-protocol-unix socket=$pulse_dir/native auth-anonymous=1"
+    export PULSE_SERVER="unix:$pulse_dir/native"
+    wait_until 10 pactl info >/dev/null 2>&1 && return 0
+    unset PULSE_SERVER
+    return 1
+}
+
 # start_helper COMMAND...: another program on the same display.
 start_helper()
 {

@@ -13,14 +13,7 @@ done
 
 readonly RATE=44100 CHANNELS=2 SILENT_PEAK=2 TUNE_PEAK=300
 
-# A private server as root, with a null sink; clients reach it through PULSE_SERVER.
-pulse_dir="$E2E_WORK/pulse"
-mkdir -p "$pulse_dir"
-start_helper pulseaudio --daemonize=no -n --exit-idle-time=-1 --use-pid-file=no \
-    --load="module-null-sink sink_name=S" \
-    --load="module-native-protocol-unix socket=$pulse_dir/native auth-anonymous=1"
-export PULSE_SERVER="unix:$pulse_dir/native"
-wait_until 10 pactl info >/dev/null 2>&1 || fail "the private PulseAudio server did not start"
+start_null_sink S || fail "the private PulseAudio server did not start"
 # FluidSynth's default driver here is ALSA; its default device must lead to that server.
 printf 'pcm.!default { type pulse }\nctl.!default { type pulse }\n' >"$E2E_WORK/asoundrc"
 export ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$E2E_WORK/asoundrc"

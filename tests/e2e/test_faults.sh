@@ -17,13 +17,8 @@ exit_bound_ms=1000
 [[ $(ldd "$PROGRAM" 2>/dev/null) == *libasan* ]] && exit_bound_ms=5000
 
 # Sound, so that the sequencer's playing threads are there to be stopped.
-if command -v pulseaudio >/dev/null; then
-    mkdir -p "$E2E_WORK/pulse"
-    start_helper env HOME="$E2E_WORK/pulse" XDG_RUNTIME_DIR="$E2E_WORK/pulse" \
-        pulseaudio --daemonize=no -n --exit-idle-time=-1 --disallow-exit \
-        --load="module-null-sink sink_name=faults" \
-        --load="module-native-protocol-unix socket=$E2E_WORK/pulse/native auth-anonymous=1"
-    export PULSE_SERVER="unix:$E2E_WORK/pulse/native"
+if command -v pulseaudio >/dev/null && command -v pactl >/dev/null; then
+    start_null_sink faults
 fi
 
 # Processes the program started, to be checked for once it has ended.
